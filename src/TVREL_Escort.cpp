@@ -27,6 +27,13 @@ THookEntry AsHookEntry(FARPROC address) {
   Raise(Exception(SystemErrorText(code)));
 }
 
+// The error box is the one report of a library that cannot be loaded: no
+// system dialog for a damaged image may come first.
+struct NoCriticalErrorDialogs {
+  UINT previous = SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS);
+  ~NoCriticalErrorDialogs() { SetErrorMode(previous); }
+};
+
 }  // namespace
 
 const std::vector<TPublishedMethod>& TEscortForm::PublishedMethods() const {
@@ -51,8 +58,11 @@ void TEscortForm::FormDestroy(TObject*) { UnloadHookLibrary(); }
 
 void LoadHookLibrary() {
   const std::wstring path = HookLibraryPathFor(OwnPath());
-  HookLibrary = LoadLibraryW(path.c_str());
-  if (!HookLibrary) RaiseLastErrorText();
+  {
+    NoCriticalErrorDialogs quiet;
+    HookLibrary = LoadLibraryW(path.c_str());
+    if (!HookLibrary) RaiseLastErrorText();
+  }
   InstallHookProc = GetProcAddress(HookLibrary, "InstallHook");
   if (!InstallHookProc) RaiseLastErrorText();
   UninstallHookProc = GetProcAddress(HookLibrary, "UninstallHook");

@@ -92,21 +92,51 @@ void LocateAddress(void* address, std::wstring& moduleName, std::uint64_t& offse
   offset = raw ? raw - 0x1000 : 0;
 }
 
-void ReportLastResort() {
-  const auto exception = CurrentException();
+void ShowLastResortReport(const char* className, void* address, const std::wstring& message) {
   std::wstring moduleName;
   std::uint64_t offset = 0;
-  LocateAddress(exception->Address(), moduleName, offset);
-  const std::string className = exception->ClassName();
+  LocateAddress(address, moduleName, offset);
   const std::wstring text = FormatLastResortReport(
-      std::wstring(className.begin(), className.end()), moduleName, offset, exception->Message());
+      std::wstring(className, className + std::char_traits<char>::length(className)), moduleName,
+      offset, message);
   MessageBoxW(nullptr, text.c_str(), L"アプリケーションエラー", MB_TASKMODAL | MB_ICONSTOP | MB_OK);
   ExitCode = 1;
+}
+
+void ReportLastResort() {
+  const auto exception = CurrentException();
+  ShowLastResortReport(exception->ClassName(), exception->Address(), exception->Message());
+}
+
+const char* FaultClassName(DWORD code) {
+  switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION: return "EAccessViolation";
+    case EXCEPTION_STACK_OVERFLOW: return "EStackOverflow";
+    case EXCEPTION_INT_DIVIDE_BY_ZERO: return "EDivByZero";
+    case EXCEPTION_PRIV_INSTRUCTION: return "EPrivilege";
+    default: return "EExternalException";
+  }
+}
+
+// A processor fault (in practice inside a hook library) is no C++ exception:
+// it is reported here with the faulting module and offset, and the process
+// ends at once with exit code 1, running no more code of the faulty library.
+LONG WINAPI ReportFault(EXCEPTION_POINTERS* fault) {
+  const EXCEPTION_RECORD& record = *fault->ExceptionRecord;
+  using NtStatusToDosError = ULONG(WINAPI*)(LONG);
+  auto toDosError = reinterpret_cast<NtStatusToDosError>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
+  const DWORD errorCode = toDosError ? toDosError(static_cast<LONG>(record.ExceptionCode)) : 0;
+  ShowLastResortReport(FaultClassName(record.ExceptionCode), record.ExceptionAddress,
+                       SystemErrorText(errorCode));
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(ExitCode));
+  return EXCEPTION_EXECUTE_HANDLER;
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  SetUnhandledExceptionFilter(ReportFault);
   StartApplication();
   try {
     StartupSequence();
