@@ -348,9 +348,9 @@ void StartApplication() {
     Application = new TApplication();
   } catch (...) {
     const auto exception = CurrentException();
-    const std::string text =
+    const TRuntimeErrorReport report =
         FormatRuntimeErrorReport(217, reinterpret_cast<std::uintptr_t>(exception->Address()));
-    MessageBoxA(nullptr, text.c_str(), "Error", MB_OK);
+    MessageBoxA(nullptr, report.Text, "Error", MB_OK);
     ExitProcess(217);
   }
 }

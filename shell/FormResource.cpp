@@ -5,11 +5,12 @@
 #include <cwctype>
 
 #include "shell/SysUtils.h"
+#include "shell/TextRules.h"
 
 namespace {
 
 [[noreturn]] void Malformed(int line, const std::wstring& what) {
-  Raise(EReadError(L"Invalid form property resource, line " + std::to_wstring(line) + L": " +
+  Raise(EReadError(L"Invalid form property resource, line " + DecimalText(line) + L": " +
                    what));
 }
 
@@ -36,13 +37,7 @@ TStoredProperty ParseValue(std::wstring name, const std::wstring& value, int lin
     p.ValueKind = TStoredProperty::Kind::Set;
     p.Text = Trim(value.substr(1, value.size() - 2));
   } else if (!value.empty() && (std::iswdigit(value[0]) || value[0] == L'-')) {
-    std::size_t used = 0;
-    try {
-      p.Number = std::stoll(value, &used);
-    } catch (...) {
-      used = 0;
-    }
-    if (used == 0 || used != value.size()) Malformed(line, L"not a number: " + value);
+    if (!ParseDecimal(value, p.Number)) Malformed(line, L"not a number: " + value);
     p.ValueKind = TStoredProperty::Kind::Integer;
   } else if (IsIdentifier(value)) {
     p.Text = value;

@@ -41,7 +41,7 @@ void TForm::Construct() {
 namespace {
 
 [[noreturn]] void BadProperty(const TStoredProperty& p, const std::wstring& why) {
-  Raise(EReadError(L"Invalid form property resource, line " + std::to_wstring(p.Line) + L": " +
+  Raise(EReadError(L"Invalid form property resource, line " + DecimalText(p.Line) + L": " +
                    p.Name + L" " + why));
 }
 
@@ -84,9 +84,9 @@ int NamedValueOf(const TStoredProperty& p) {
 
 TNotifyEvent TForm::FindMethod(const TStoredProperty& p) const {
   if (p.ValueKind != TStoredProperty::Kind::Identifier) BadProperty(p, L"needs a method name");
-  for (const TPublishedMethod& m : PublishedMethods()) {
-    std::wstring name(m.Name, m.Name + std::char_traits<char>::length(m.Name));
-    if (name == p.Text) return m.Code;
+  for (const TPublishedMethod* m = PublishedMethods(); m->Name; ++m) {
+    std::wstring name(m->Name, m->Name + std::char_traits<char>::length(m->Name));
+    if (name == p.Text) return m->Code;
   }
   BadProperty(p, L"names " + p.Text + L", which " + ClassName() + L" does not publish");
 }

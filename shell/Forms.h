@@ -57,8 +57,9 @@ class TForm : public TComponent {
 
   // The window class name, which is also the name of the stored properties.
   virtual const wchar_t* ClassName() const = 0;
-  // The handlers that stored properties may bind to events, by name.
-  virtual const std::vector<TPublishedMethod>& PublishedMethods() const = 0;
+  // The handlers that stored properties may bind to events, by name; the
+  // table ends with an entry without a name.
+  virtual const TPublishedMethod* PublishedMethods() const = 0;
 
   // Construction: the form defaults, then the stored properties in order.
   void Construct();

@@ -77,7 +77,7 @@ std::wstring SystemErrorText(DWORD errorCode) {
 void RaiseLastOSError() {
   const DWORD code = GetLastError();
   if (code == 0) Raise(EOSError(code, L"OS 機能呼び出しの失敗"));
-  Raise(EOSError(code, L"システム エラー。コード: " + std::to_wstring(static_cast<int>(code)) + L"。\r\n" +
+  Raise(EOSError(code, L"システム エラー。コード: " + DecimalText(static_cast<int>(code)) + L"。\r\n" +
                            SystemErrorText(code)));
 }
 

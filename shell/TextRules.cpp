@@ -39,8 +39,10 @@ std::wstring FormatLastResortReport(const std::wstring& className,
   return text;
 }
 
-std::string FormatRuntimeErrorReport(int exitCode, std::uint64_t address) {
-  std::string text = "Runtime error     at 0000000000000000";
+TRuntimeErrorReport FormatRuntimeErrorReport(int exitCode, std::uint64_t address) {
+  TRuntimeErrorReport report{"Runtime error     at 0000000000000000"};
+  char* text = report.Text;
+  const std::size_t size = sizeof report.Text - 1;
   // The code ends on the last of the five blanks after "error".
   std::size_t digit = 17;
   for (unsigned code = static_cast<unsigned>(exitCode); digit >= 13; --digit) {
@@ -50,8 +52,36 @@ std::string FormatRuntimeErrorReport(int exitCode, std::uint64_t address) {
   }
   static const char hex[] = "0123456789ABCDEF";
   for (std::size_t i = 0; i < 16; ++i)
-    text[text.size() - 1 - i] = hex[(address >> (4 * i)) & 0xF];
-  return text;
+    text[size - 1 - i] = hex[(address >> (4 * i)) & 0xF];
+  return report;
+}
+
+std::wstring DecimalText(long long value) {
+  const bool negative = value < 0;
+  unsigned long long magnitude = negative ? 0ull - static_cast<unsigned long long>(value)
+                                          : static_cast<unsigned long long>(value);
+  std::wstring digits;
+  do {
+    digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + magnitude % 10));
+    magnitude /= 10;
+  } while (magnitude);
+  return negative ? L"-" + digits : digits;
+}
+
+bool ParseDecimal(const std::wstring& text, long long& value) {
+  std::size_t i = (!text.empty() && text[0] == L'-') ? 1 : 0;
+  if (i == text.size()) return false;
+  unsigned long long magnitude = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < L'0' || text[i] > L'9') return false;
+    const unsigned digit = static_cast<unsigned>(text[i] - L'0');
+    if (magnitude > ((1ull << 63) - digit) / 10) return false;
+    magnitude = magnitude * 10 + digit;
+  }
+  const bool negative = text[0] == L'-';
+  if (!negative && magnitude == (1ull << 63)) return false;
+  value = negative ? static_cast<long long>(0ull - magnitude) : static_cast<long long>(magnitude);
+  return true;
 }
 
 int ScaleForDpi(int designSize, int dpi) { return MulDiv(designSize, dpi, 96); }

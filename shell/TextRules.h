@@ -24,8 +24,18 @@ std::wstring FormatLastResortReport(const std::wstring& className,
                                     std::uint64_t offset,
                                     const std::wstring& message);
 
-// The report shown when the runtime fails while it starts (8-bit text).
-std::string FormatRuntimeErrorReport(int exitCode, std::uint64_t address);
+// The report shown when the runtime fails while it starts: 8-bit text in a
+// fixed-size template, built without the heap since the runtime is failing.
+struct TRuntimeErrorReport {
+  char Text[38];
+};
+TRuntimeErrorReport FormatRuntimeErrorReport(int exitCode, std::uint64_t address);
+
+// A whole number in decimal, as a text.
+std::wstring DecimalText(long long value);
+
+// Reads a whole decimal number, optionally negative, that fills all of `text`.
+bool ParseDecimal(const std::wstring& text, long long& value);
 
 // A design-time size at `dpi`, rounded to nearest.
 int ScaleForDpi(int designSize, int dpi);

@@ -36,17 +36,19 @@ struct NoCriticalErrorDialogs {
 
 }  // namespace
 
-const std::vector<TPublishedMethod>& TEscortForm::PublishedMethods() const {
-  static const std::vector<TPublishedMethod> methods{
-      {"FormCreate", [](TForm& self, TObject* sender) {
-         static_cast<TEscortForm&>(self).FormCreate(sender);
-       }},
-      {"FormDestroy", [](TForm& self, TObject* sender) {
-         static_cast<TEscortForm&>(self).FormDestroy(sender);
-       }},
-  };
-  return methods;
-}
+namespace {
+
+const TPublishedMethod EscortFormMethods[] = {
+    {"FormCreate",
+     [](TForm& self, TObject* sender) { static_cast<TEscortForm&>(self).FormCreate(sender); }},
+    {"FormDestroy",
+     [](TForm& self, TObject* sender) { static_cast<TEscortForm&>(self).FormDestroy(sender); }},
+    {nullptr, nullptr},
+};
+
+}  // namespace
+
+const TPublishedMethod* TEscortForm::PublishedMethods() const { return EscortFormMethods; }
 
 void TEscortForm::FormCreate(TObject*) {
   // Off before anything can fail, so the window is never shown.

@@ -4,15 +4,13 @@
 
 #include <windows.h>
 
-#include <vector>
-
 #include "shell/Forms.h"
 
 class TEscortForm : public TForm {
  public:
   using TForm::TForm;
   const wchar_t* ClassName() const override { return L"TEscortForm"; }
-  const std::vector<TPublishedMethod>& PublishedMethods() const override;
+  const TPublishedMethod* PublishedMethods() const override;
 
   // published
   void FormCreate(TObject* Sender);

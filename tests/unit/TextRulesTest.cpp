@@ -81,9 +81,9 @@ TEST(LastResortReportTest, IsCutAt1024Characters) {
 }
 
 TEST(RuntimeErrorReportTest, FillsTheFixedTemplate) {
-  EXPECT_EQ(FormatRuntimeErrorReport(217, 0x140001234ull), "Runtime error  217at 0000000140001234");
-  EXPECT_EQ(FormatRuntimeErrorReport(217, 0), "Runtime error  217at 0000000000000000");
-  EXPECT_EQ(FormatRuntimeErrorReport(5, 0xABCDEF0123456789ull), "Runtime error    5at ABCDEF0123456789");
+  EXPECT_EQ(std::string(FormatRuntimeErrorReport(217, 0x140001234ull).Text), "Runtime error  217at 0000000140001234");
+  EXPECT_EQ(std::string(FormatRuntimeErrorReport(217, 0).Text), "Runtime error  217at 0000000000000000");
+  EXPECT_EQ(std::string(FormatRuntimeErrorReport(5, 0xABCDEF0123456789ull).Text), "Runtime error    5at ABCDEF0123456789");
 }
 
 struct ScaleCase {
@@ -142,6 +142,23 @@ TEST(ExceptionTest, CurrentExceptionKeepsClassAndForeignText) {
   } catch (...) {
     EXPECT_EQ(CurrentException()->Message(), L"from a library");
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DecimalTest, WritesAndReadsWholeNumbers) {
+  EXPECT_EQ(DecimalText(0), L"0");
+  EXPECT_EQ(DecimalText(-11), L"-11");
+  EXPECT_EQ(DecimalText(-9223372036854775807ll - 1), L"-9223372036854775808");
+  long long value = 0;
+  EXPECT_TRUE(ParseDecimal(L"-11", value));
+  EXPECT_EQ(value, -11);
+  EXPECT_TRUE(ParseDecimal(L"-9223372036854775808", value));
+  EXPECT_EQ(value, -9223372036854775807ll - 1);
+  for (const wchar_t* bad : {L"", L"-", L"12x", L"1 2", L"+3", L"9223372036854775808", L"92233720368547758080", L"99999999999999999999"})
+    EXPECT_FALSE(ParseDecimal(bad, value)) << bad;
 }
 
 }  // namespace
