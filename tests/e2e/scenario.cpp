@@ -1,0 +1,415 @@
+#include "scenario.h"
+
+#include <gtest/gtest.h>
+#include <sddl.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace e2e {
+namespace {
+
+std::wstring FromUtf8(const std::string& text) {
+  if (text.empty()) return {};
+  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  return wide;
+}
+
+std::vector<std::wstring> SplitTabs(const std::wstring& line) {
+  std::vector<std::wstring> fields;
+  std::wstring::size_type start = 0;
+  for (;;) {
+    auto tab = line.find(L'\t', start);
+    fields.push_back(line.substr(start, tab - start));
+    if (tab == std::wstring::npos) return fields;
+    start = tab + 1;
+  }
+}
+
+std::wstring CurrentCaseName() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::wstring name;
+  for (const char* part : {info->test_suite_name(), ".", info->name()}) {
+    for (const char* c = part; *c; ++c) name += (*c == '/') ? L'_' : static_cast<wchar_t>(*c);
+  }
+  return name;
+}
+
+struct WindowSearch {
+  DWORD processId;
+  const wchar_t* className;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId && ClassNameOf(window) == search->className) {
+    search->found.push_back(window);
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CollectButton(HWND child, LPARAM context) {
+  auto* buttons = reinterpret_cast<std::vector<std::wstring>*>(context);
+  if (ClassNameOf(child) == L"Button" && IsWindowVisible(child)) buttons->push_back(TextOf(child));
+  return TRUE;
+}
+
+BOOL CALLBACK FindIconControl(HWND child, LPARAM context) {
+  if (ClassNameOf(child) == L"Static" && IsWindowVisible(child) &&
+      (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+      SendMessageW(child, STM_GETICON, 0, 0) != 0) {
+    *reinterpret_cast<HWND*>(context) = child;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+using Pixels = std::vector<DWORD>;
+
+// Reads the pixels of a memory bitmap selected into `dc`.
+Pixels PixelsOf(HDC dc, HBITMAP bitmap, int width, int height) {
+  BITMAPINFO format = {};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = width;
+  format.bmiHeader.biHeight = -height;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  Pixels pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+  GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &format, DIB_RGB_COLORS);
+  return pixels;
+}
+
+// Draws into a bitmap of the given size and returns its pixels.
+template <typename Paint>
+Pixels Draw(int width, int height, Paint paint) {
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  paint(memory, screen);
+  SelectObject(memory, previous);
+  Pixels pixels = PixelsOf(memory, bitmap, width, height);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// Another process's icon handle cannot be inspected, so the icon is told by
+// what the box shows on screen: the standard icon drawn the same way on the
+// same background matches it pixel for pixel.
+BoxIcon RecogniseIcon(HWND iconControl, const Deadline& deadline) {
+  RECT bounds = {};
+  GetWindowRect(iconControl, &bounds);
+  const int width = bounds.right - bounds.left;
+  const int height = bounds.bottom - bounds.top;
+  if (width <= 0 || height <= 0) return BoxIcon::Unrecognised;
+  const std::pair<LPCWSTR, BoxIcon> standardIcons[] = {{IDI_HAND, BoxIcon::Error},
+                                                       {IDI_EXCLAMATION, BoxIcon::Warning},
+                                                       {IDI_ASTERISK, BoxIcon::Information},
+                                                       {IDI_QUESTION, BoxIcon::Question}};
+  BoxIcon recognised = BoxIcon::Unrecognised;
+  // The box may not be painted yet when it first becomes visible.
+  Deadline painted(std::min<DWORD>(deadline.RemainingMs(), 3000));
+  PollUntil(painted, [&] {
+    Pixels shown = Draw(width, height, [&](HDC memory, HDC screen) {
+      BitBlt(memory, 0, 0, width, height, screen, bounds.left, bounds.top, SRCCOPY);
+    });
+    const DWORD background = shown.front();
+    for (const auto& [resource, icon] : standardIcons) {
+      Pixels drawn = Draw(width, height, [&](HDC memory, HDC) {
+        RECT all = {0, 0, width, height};
+        // Bitmap pixels are 0x00RRGGBB.
+        HBRUSH brush =
+            CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
+        FillRect(memory, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(memory, 0, 0, LoadIconW(nullptr, resource), 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE);
+      });
+      if (drawn == shown) {
+        recognised = icon;
+        return true;
+      }
+    }
+    return false;
+  });
+  return recognised;
+}
+
+}  // namespace
+
+std::wstring BuildBinDirectory() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
+UniqueHandle HoldMutex(const wchar_t* name) {
+  UniqueHandle mutex(CreateMutexW(nullptr, FALSE, name));
+  DWORD error = GetLastError();
+  EXPECT_TRUE(mutex) << "CreateMutexW failed with " << error;
+  EXPECT_NE(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "a mutex left over from an earlier case";
+  return mutex;
+}
+
+UniqueHandle HoldEvent(const wchar_t* name) {
+  UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, name));
+  DWORD error = GetLastError();
+  EXPECT_TRUE(event) << "CreateEventW failed with " << error;
+  EXPECT_NE(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "an object left over from an earlier case";
+  return event;
+}
+
+UniqueHandle HoldMutexDenyingAccess(const wchar_t* name) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &descriptor, nullptr)) {
+    ADD_FAILURE() << "cannot build the security descriptor: " << GetLastError();
+    return UniqueHandle();
+  }
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  UniqueHandle mutex(CreateMutexW(&attributes, FALSE, name));
+  DWORD error = GetLastError();
+  LocalFree(descriptor);
+  EXPECT_TRUE(mutex) << "CreateMutexW failed with " << error;
+  EXPECT_NE(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "a mutex left over from an earlier case";
+  return mutex;
+}
+
+bool MutexExists(const wchar_t* name) {
+  UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, name));
+  return static_cast<bool>(mutex);
+}
+
+std::wstring ErrorBoxTextFor(DWORD errorCode) {
+  wchar_t* buffer = nullptr;
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                    FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                nullptr, errorCode, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text(buffer ? buffer : L"", buffer ? length : 0);
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
+  if (!text.empty() && text.back() > L'.') text += L'.';
+  return text;
+}
+
+std::wstring ClassNameOf(HWND window) {
+  wchar_t name[256] = {};
+  int length = GetClassNameW(window, name, ARRAYSIZE(name));
+  return std::wstring(name, static_cast<size_t>(std::max(length, 0)));
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[1024] = {};
+  int length = GetWindowTextW(window, text, ARRAYSIZE(text));
+  return std::wstring(text, static_cast<size_t>(std::max(length, 0)));
+}
+
+std::vector<HWND> TopLevelWindowsOf(DWORD processId, const wchar_t* className) {
+  WindowSearch search{processId, className, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void PrintTo(BoxIcon icon, std::ostream* out) {
+  static const char* const names[] = {"none", "error", "warning", "information", "question", "unrecognised"};
+  *out << names[static_cast<int>(icon)];
+}
+
+std::optional<MessageBoxView> FindMessageBox(DWORD processId, const Deadline& deadline) {
+  for (HWND window : TopLevelWindowsOf(processId, L"#32770")) {
+    // A box becomes visible once its dialog initialisation has filled it in.
+    if (!IsWindowVisible(window)) continue;
+    MessageBoxView box;
+    box.window = window;
+    box.caption = TextOf(window);
+    wchar_t text[4096] = {};
+    UINT length = GetDlgItemTextW(window, 0xFFFF, text, ARRAYSIZE(text));
+    box.text.assign(text, length);
+    EnumChildWindows(window, CollectButton, reinterpret_cast<LPARAM>(&box.buttons));
+    HWND iconControl = nullptr;
+    EnumChildWindows(window, FindIconControl, reinterpret_cast<LPARAM>(&iconControl));
+    if (iconControl) box.icon = RecogniseIcon(iconControl, deadline);
+    return box;
+  }
+  return std::nullopt;
+}
+
+bool Dismiss(const MessageBoxView& box, const Deadline& deadline) {
+  PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  return PollUntil(deadline, [&] { return !IsWindow(box.window); });
+}
+
+std::optional<DWORD> Companion::ExitCode() const {
+  if (IsRunning()) return std::nullopt;
+  DWORD code = 0;
+  GetExitCodeProcess(process_.Get(), &code);
+  return code;
+}
+
+HWND Companion::Window(const wchar_t* className) const {
+  auto windows = TopLevelWindowsOf(processId_, className);
+  return windows.empty() ? nullptr : windows.front();
+}
+
+HWND Companion::WaitForWindow(const wchar_t* className, const Deadline& deadline) const {
+  HWND window = nullptr;
+  PollUntil(deadline, [&] { return (window = Window(className)) != nullptr || !IsRunning(); });
+  return window;
+}
+
+std::optional<MessageBoxView> Companion::WaitForMessageBox(const Deadline& deadline) const {
+  std::optional<MessageBoxView> box;
+  PollUntil(deadline, [&] { return (box = FindMessageBox(processId_, deadline)).has_value() || !IsRunning(); });
+  return box;
+}
+
+Companion::Ending Companion::WaitForEnd(const Deadline& deadline) const {
+  Ending ending;
+  std::set<HWND> dismissed;
+  PollUntil(deadline, [&] {
+    if (!IsRunning()) return true;
+    if (auto box = FindMessageBox(processId_, deadline); box && dismissed.insert(box->window).second) {
+      ending.boxes.push_back(*box);
+      Dismiss(*box, deadline);
+    }
+    return false;
+  });
+  ending.exitCode = ExitCode();
+  return ending;
+}
+
+void Companion::Terminate() const {
+  if (!IsRunning()) return;
+  TerminateProcess(process_.Get(), 0xDEAD);
+  WaitForSingleObject(process_.Get(), kCaseBudgetMs);
+}
+
+Scenario::Scenario(const wchar_t* companionBuild) {
+  const std::wstring bin = BuildBinDirectory();
+  directory_ = bin + L"\\scenarios\\" + CurrentCaseName();
+  // The companion is started from a directory of its own, so the main
+  // program's working directory shows whether one was passed on hand-over.
+  startDirectory_ = directory_ + L"\\start";
+  logPath_ = directory_ + L"\\events.log";
+
+  std::error_code error;
+  fs::remove_all(directory_, error);
+  EXPECT_FALSE(error) << "cannot clear " << fs::path(directory_).string() << ": " << error.message();
+  fs::create_directories(startDirectory_);
+  fs::copy_file(bin + L"\\" + companionBuild, PathOf(L"Tavrel.x64.exe"));
+  fs::copy_file(bin + L"\\main_stub.exe", PathOf(L"Tavrel.exe"));
+  SetEnvironmentVariableW(L"TAVREL_TEST_LOG", logPath_.c_str());
+
+  job_.Reset(CreateJobObjectW(nullptr, nullptr));
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  SetInformationJobObject(job_.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+}
+
+Scenario::~Scenario() {
+  for (const auto& companion : companions_) {
+    if (!companion->IsRunning()) continue;
+    if (!::testing::Test::HasFailure()) {
+      ADD_FAILURE() << "companion " << companion->ProcessId() << " still runs at the end of the case";
+    }
+    companion->Terminate();
+  }
+}
+
+void Scenario::PlaceHookLibrary(const std::wstring& fixtureFileName) const {
+  fs::copy_file(BuildBinDirectory() + L"\\" + fixtureFileName, PathOf(L"Tavrel.x64.dll"),
+                fs::copy_options::overwrite_existing);
+}
+
+Companion& Scenario::Launch() {
+  std::wstring program = PathOf(L"Tavrel.x64.exe");
+  std::wstring commandLine = L"\"" + program + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                      nullptr, startDirectory_.c_str(), &startup, &started)) {
+    ADD_FAILURE() << "CreateProcessW failed with " << GetLastError();
+  }
+  AssignProcessToJobObject(job_.Get(), started.hProcess);
+  companions_.push_back(std::make_unique<Companion>(started));
+  return *companions_.back();
+}
+
+Companion& Scenario::Start() {
+  Companion& companion = Launch();
+  companion.Resume();
+  return companion;
+}
+
+std::vector<Companion*> Scenario::StartTogether(int count) {
+  std::vector<Companion*> started;
+  for (int i = 0; i < count; ++i) started.push_back(&Launch());
+  for (Companion* companion : started) companion->Resume();
+  return started;
+}
+
+std::vector<LogEntry> Scenario::ReadLog() const {
+  std::ifstream file(fs::path(logPath_), std::ios::binary);
+  std::vector<LogEntry> entries;
+  std::string line;
+  while (std::getline(file, line)) {
+    auto fields = SplitTabs(FromUtf8(line));
+    if (fields.size() < 3) continue;
+    LogEntry entry;
+    entry.processId = static_cast<DWORD>(std::stoul(fields[0]));
+    entry.source = fields[1];
+    entry.fields.assign(fields.begin() + 2, fields.end());
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+std::vector<std::wstring> Scenario::HookEventsOf(DWORD processId) const {
+  std::vector<std::wstring> events;
+  for (const LogEntry& entry : ReadLog()) {
+    if (entry.processId != processId || entry.source != L"hook") continue;
+    std::wstring event;
+    for (const std::wstring& field : entry.fields) event += (event.empty() ? L"" : L" ") + field;
+    events.push_back(event);
+  }
+  return events;
+}
+
+std::vector<LogEntry> Scenario::MainProgramStarts() const {
+  std::vector<LogEntry> starts;
+  for (LogEntry& entry : ReadLog()) {
+    if (entry.source == L"main-program") starts.push_back(std::move(entry));
+  }
+  return starts;
+}
+
+bool Scenario::WaitForHookEvent(DWORD processId, const std::wstring& event, const Deadline& deadline) const {
+  return PollUntil(deadline, [&] {
+    auto events = HookEventsOf(processId);
+    return std::find(events.begin(), events.end(), event) != events.end();
+  });
+}
+
+bool Scenario::WaitForMainProgramStarts(size_t count, const Deadline& deadline) const {
+  return PollUntil(deadline, [&] { return MainProgramStarts().size() >= count; });
+}
+
+}  // namespace e2e
