@@ -32,10 +32,13 @@ TForm::TForm(TComponent* owner) : TComponent(owner) {}
 TForm::~TForm() { Release(); }
 
 void TForm::Construct() {
-  const TStoredForm stored = LoadFormResource(ClassName());
+  ApplyStoredProperties(LoadFormResource(ClassName()));
+  if (oldCreateOrder_) DoCreate();
+}
+
+void TForm::ApplyStoredProperties(const TStoredForm& stored) {
   Name = stored.ComponentName;
   for (const TStoredProperty& property : stored.Properties) ApplyProperty(property);
-  if (oldCreateOrder_) DoCreate();
 }
 
 namespace {

@@ -63,6 +63,7 @@ class TForm : public TComponent {
 
   // Construction: the form defaults, then the stored properties in order.
   void Construct();
+  void ApplyStoredProperties(const TStoredForm& stored);
   // Creates the window and scales the form to the monitor it lands on.
   // Returns false when the platform cannot tell a monitor's DPI; the window
   // is then created later by CreateHandle.

@@ -13,7 +13,7 @@ CompanionEnding CloseCompanion(DWORD timeoutMs) {
   ending.windowFound = true;
   GetWindowThreadProcessId(window, &ending.processId);
   // Opened before the request, so the exit code is still there to read after.
-  const UniqueHandle process(
+  const UniqueKernelHandle process(
       OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ending.processId));
   PostMessageW(window, WM_CLOSE, 0, 0);
   if (!process) return ending;

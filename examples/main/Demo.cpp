@@ -18,7 +18,7 @@ constexpr int kDemoWindowCount = 5;
 constexpr wchar_t kDemoWindowsProgram[] = L"TavrelDemoWindows.exe";
 
 bool MutexExists(const wchar_t* name) {
-  const UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, name));
+  const UniqueKernelHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, name));
   return static_cast<bool>(mutex);
 }
 
@@ -108,7 +108,7 @@ class Transcript {
   }
 
   // Only the console handle is ours; the standard handle belongs to the process.
-  UniqueHandle console_;
+  UniqueKernelHandle console_;
   HANDLE output_;
   int passed_ = 0;
   int failed_ = 0;
@@ -267,7 +267,7 @@ class Demo {
   MainWindow window_;
   StartedProcess companion_;
   DWORD openerId_ = 0;
-  UniqueHandle opener_;
+  UniqueKernelHandle opener_;
 };
 
 }  // namespace

@@ -2,7 +2,7 @@
 // Reads what the reference hook has counted. The main program loads the same
 // library as the companion: its shared section is one copy for all processes.
 
-#include "Owners.h"
+#include "shell/Owners.h"
 #include "window_count.h"
 
 class HookCounter {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "Owners.h"
+#include "shell/Owners.h"
 
 // This program's own path with its extension replaced: Tavrel.exe and
 // ".x64.exe" give the companion Tavrel.x64.exe in the same folder.
@@ -16,7 +16,7 @@ std::wstring SiblingPath(const wchar_t* extension);
 std::wstring PathInOwnFolder(const wchar_t* fileName);
 
 struct StartedProcess {
-  UniqueHandle handle;
+  UniqueKernelHandle handle;
   DWORD id = 0;
 };
 

@@ -53,7 +53,7 @@ int RunForUser(HINSTANCE instance, int showCommand) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   const bool demo = IsDemoRun();
   // Held until the process ends: it tells the companion that we run.
-  const UniqueHandle mainProgramMutex(CreateMutexW(nullptr, FALSE, TAVREL_MAIN_PROGRAM_MUTEX));
+  const UniqueKernelHandle mainProgramMutex(CreateMutexW(nullptr, FALSE, TAVREL_MAIN_PROGRAM_MUTEX));
   const bool anotherCopyRuns = GetLastError() == ERROR_ALREADY_EXISTS;
   if (!mainProgramMutex) return 1;
   if (anotherCopyRuns) {
