@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "shell/Owners.h"
 #include "shell/TextRules.h"
 
 TApplication* Application = nullptr;
@@ -321,14 +322,9 @@ LRESULT TApplication::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK TApplication::StaticWindowProc(HWND window, UINT message, WPARAM wParam,
                                                 LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* application =
-        static_cast<TApplication*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    application->handle_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(application));
-  }
-  auto* application = reinterpret_cast<TApplication*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* application = WindowObject<TApplication>(window, message, lParam);
   if (!application) return DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCCREATE) application->handle_ = window;
   // Exceptions never unwind through the window manager.
   try {
     return application->WindowProc(message, wParam, lParam);

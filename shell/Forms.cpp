@@ -231,13 +231,9 @@ LRESULT TForm::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK TForm::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* form = static_cast<TForm*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    form->handle_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-  }
-  auto* form = reinterpret_cast<TForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* form = WindowObject<TForm>(window, message, lParam);
   if (!form) return DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCCREATE) form->handle_ = window;
   // Exceptions never unwind through the window manager.
   try {
     return form->WindowProc(message, wParam, lParam);

@@ -34,3 +34,16 @@ class UniqueOwner {
 using UniqueModule = UniqueOwner<HMODULE, FreeLibrary>;
 using UniqueKernelHandle = UniqueOwner<HANDLE, CloseHandle>;
 using UniqueWindow = UniqueOwner<HWND, DestroyWindow>;
+
+// The object a window belongs to: attached from the creation parameter at
+// WM_NCCREATE and read back from the window's user data afterwards; null for
+// the few messages that come before.
+template <class T>
+T* WindowObject(HWND window, UINT message, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* object = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
+    return object;
+  }
+  return reinterpret_cast<T*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
