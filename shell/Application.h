@@ -36,6 +36,9 @@ class TApplication : public TComponent {
   template <class T>
   void CreateForm(T*& reference);
   void Run();
+  // One turn of the loop: a waiting message is handled; else the calls
+  // queued by other threads run; else the thread sleeps until a message comes.
+  void HandleMessage();
   void Terminate();
   // Reports the exception being handled; call only inside a catch block.
   void HandleException(TObject* sender);
@@ -53,7 +56,6 @@ class TApplication : public TComponent {
 
  private:
   void CreateFormStep(TForm& form);
-  void HandleMessage();
   bool ProcessMessage();
   bool RunQueuedCalls();
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
