@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sddl.h>
+#include <winternl.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -146,7 +149,116 @@ BoxIcon RecogniseIcon(HWND iconControl, const Deadline& deadline) {
   return recognised;
 }
 
+// A path that the file functions take whole, however long.
+std::wstring ExtendedLength(const std::wstring& path) { return L"\\\\?\\" + path; }
+
+// std::filesystem gives up on paths longer than MAX_PATH, so the folders are
+// cleared by hand.
+bool RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW(ExtendedLength(folder + L"\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND;
+  }
+  bool removed = true;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L"\\" + name;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      removed = RemoveTree(path) && removed;
+    } else {
+      removed = DeleteFileW(ExtendedLength(path).c_str()) && removed;
+    }
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+  return RemoveDirectoryW(ExtendedLength(folder).c_str()) && removed;
+}
+
+void CopyInto(const std::wstring& source, const std::wstring& target) {
+  EXPECT_TRUE(CopyFileW(ExtendedLength(source).c_str(), ExtendedLength(target).c_str(), FALSE))
+      << "cannot copy to " << fs::path(target).string() << ": " << GetLastError();
+}
+
+// What ntdll takes to create a process, which mingw's headers leave out.
+struct ProcessAttribute {
+  ULONG_PTR attribute;
+  SIZE_T size;
+  void* value;
+  SIZE_T* returnLength;
+};
+struct ProcessAttributeList {
+  SIZE_T totalLength;
+  ProcessAttribute attributes[2];
+};
+struct ProcessCreateInfo {
+  SIZE_T size;
+  ULONG state;
+  BYTE output[76];
+};
+static_assert(sizeof(ProcessCreateInfo) == 88, "the system checks the size");
+constexpr ULONG_PTR kAttributeImageName = 0x20005;
+constexpr ULONG_PTR kAttributeClientId = 0x10003;
+constexpr ULONG kCreateThreadSuspended = 1;
+constexpr ULONG kParametersNormalized = 1;
+
+extern "C" NTSTATUS NTAPI NtCreateUserProcess(HANDLE* process, HANDLE* thread, ACCESS_MASK processAccess,
+                                              ACCESS_MASK threadAccess, OBJECT_ATTRIBUTES* processAttributes,
+                                              OBJECT_ATTRIBUTES* threadAttributes, ULONG processFlags,
+                                              ULONG threadFlags, RTL_USER_PROCESS_PARAMETERS* parameters,
+                                              ProcessCreateInfo* createInfo, ProcessAttributeList* attributes);
+extern "C" NTSTATUS NTAPI RtlCreateProcessParametersEx(
+    RTL_USER_PROCESS_PARAMETERS** parameters, UNICODE_STRING* imagePath, UNICODE_STRING* dllPath,
+    UNICODE_STRING* currentDirectory, UNICODE_STRING* commandLine, void* environment, UNICODE_STRING* windowTitle,
+    UNICODE_STRING* desktop, UNICODE_STRING* shellInfo, UNICODE_STRING* runtimeData, ULONG flags);
+extern "C" NTSTATUS NTAPI RtlDestroyProcessParameters(RTL_USER_PROCESS_PARAMETERS* parameters);
+
+// CreateProcessW stops at MAX_PATH characters, on Windows as in Wine; the
+// native call takes the image path whole. Started suspended, with the
+// driver's environment.
+bool CreateSuspendedFromLongPath(const std::wstring& program, const std::wstring& commandLine,
+                                 const std::wstring& directory, PROCESS_INFORMATION& started) {
+  const std::wstring ntProgram = L"\\??\\" + program;
+  const std::wstring currentDirectory = directory + L"\\";
+  UNICODE_STRING image, command, current, ntImage;
+  RtlInitUnicodeString(&image, program.c_str());
+  RtlInitUnicodeString(&command, commandLine.c_str());
+  RtlInitUnicodeString(&current, currentDirectory.c_str());
+  RtlInitUnicodeString(&ntImage, ntProgram.c_str());
+  RTL_USER_PROCESS_PARAMETERS* parameters = nullptr;
+  NTSTATUS status = RtlCreateProcessParametersEx(&parameters, &image, nullptr, &current, &command, nullptr,
+                                                 nullptr, nullptr, nullptr, nullptr, kParametersNormalized);
+  if (status < 0) {
+    ADD_FAILURE() << "RtlCreateProcessParametersEx failed with " << std::hex << status;
+    return false;
+  }
+  CLIENT_ID ids = {};
+  ProcessAttributeList attributes = {};
+  attributes.totalLength = sizeof attributes;
+  attributes.attributes[0] = {kAttributeImageName, ntImage.Length, ntImage.Buffer, nullptr};
+  attributes.attributes[1] = {kAttributeClientId, sizeof ids, &ids, nullptr};
+  ProcessCreateInfo createInfo = {};
+  createInfo.size = sizeof createInfo;
+  status = NtCreateUserProcess(&started.hProcess, &started.hThread, PROCESS_ALL_ACCESS, THREAD_ALL_ACCESS,
+                               nullptr, nullptr, 0, kCreateThreadSuspended, parameters, &createInfo,
+                               &attributes);
+  RtlDestroyProcessParameters(parameters);
+  if (status < 0) {
+    ADD_FAILURE() << "NtCreateUserProcess failed with " << std::hex << status;
+    return false;
+  }
+  started.dwProcessId = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(ids.UniqueProcess));
+  started.dwThreadId = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(ids.UniqueThread));
+  return true;
+}
+
 }  // namespace
+
+int Repetitions(int normal, int longRun) {
+  const char* setting = std::getenv("TAVREL_LONG_RUN");
+  return setting && std::strcmp(setting, "1") == 0 ? longRun : normal;
+}
 
 std::wstring BuildBinDirectory() {
   std::wstring path(MAX_PATH, L'\0');
@@ -280,6 +392,11 @@ std::optional<MessageBoxView> Companion::WaitForMessageBox(const Deadline& deadl
   return box;
 }
 
+bool Companion::ShowsNoBoxWithin(DWORD settleMs) const {
+  Deadline settled(settleMs);
+  return !PollUntil(settled, [&] { return !TopLevelWindowsOf(processId_, L"#32770").empty(); });
+}
+
 Companion::Ending Companion::WaitForEnd(const Deadline& deadline) const {
   Ending ending;
   std::set<HWND> dismissed;
@@ -301,22 +418,33 @@ void Companion::Terminate() const {
   WaitForSingleObject(process_.Get(), kCaseBudgetMs);
 }
 
-Scenario::Scenario(const wchar_t* companionBuild) {
+Scenario::Scenario(const wchar_t* companionBuild)
+    : Scenario(Layout{companionBuild, L"", L"Tavrel.x64.exe", L"Tavrel.exe"}) {}
+
+Scenario::Scenario(const Layout& layout) {
   const std::wstring bin = BuildBinDirectory();
-  directory_ = bin + L"\\scenarios\\" + CurrentCaseName();
+  const std::wstring caseDirectory = bin + L"\\scenarios\\" + CurrentCaseName();
+  directory_ = layout.folder.empty() ? caseDirectory : caseDirectory + L"\\" + layout.folder;
   // The companion is started from a directory of its own, so the main
   // program's working directory shows whether one was passed on hand-over.
-  startDirectory_ = directory_ + L"\\start";
-  logPath_ = directory_ + L"\\events.log";
+  startDirectory_ = caseDirectory + L"\\start";
+  logPath_ = caseDirectory + L"\\events.log";
+  companionPath_ = PathOf(layout.companionName);
+  hookLibraryPath_ = PathOf(layout.companionName.substr(0, layout.companionName.rfind(L'.')) + L".dll");
 
+  EXPECT_TRUE(RemoveTree(caseDirectory)) << "cannot clear " << fs::path(caseDirectory).string();
   std::error_code error;
-  fs::remove_all(directory_, error);
-  EXPECT_FALSE(error) << "cannot clear " << fs::path(directory_).string() << ": " << error.message();
-  fs::create_directories(startDirectory_);
-  fs::copy_file(bin + L"\\" + companionBuild, PathOf(L"Tavrel.x64.exe"));
-  fs::copy_file(bin + L"\\main_stub.exe", PathOf(L"Tavrel.exe"));
+  for (const std::wstring& folder : {startDirectory_, directory_}) {
+    fs::create_directories(ExtendedLength(folder), error);
+    EXPECT_FALSE(error) << "cannot create " << fs::path(folder).string() << ": " << error.message();
+  }
+  CopyInto(bin + L"\\" + layout.companionBuild, companionPath_);
+  if (!layout.mainProgramName.empty()) CopyInto(bin + L"\\main_stub.exe", PathOf(layout.mainProgramName));
   SetEnvironmentVariableW(L"TAVREL_TEST_LOG", logPath_.c_str());
 
+  // Wine starts its desktop process for the first process that needs it:
+  // let that be the driver, so it is neither in the job nor counted there.
+  GetDesktopWindow();
   job_.Reset(CreateJobObjectW(nullptr, nullptr));
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -334,19 +462,28 @@ Scenario::~Scenario() {
 }
 
 void Scenario::PlaceHookLibrary(const std::wstring& fixtureFileName) const {
-  fs::copy_file(BuildBinDirectory() + L"\\" + fixtureFileName, PathOf(L"Tavrel.x64.dll"),
-                fs::copy_options::overwrite_existing);
+  CopyInto(BuildBinDirectory() + L"\\" + fixtureFileName, hookLibraryPath_);
+}
+
+DWORD Scenario::ProcessesStarted() const {
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+  EXPECT_TRUE(QueryInformationJobObject(job_.Get(), JobObjectBasicAccountingInformation, &accounting,
+                                        sizeof accounting, nullptr));
+  return accounting.TotalProcesses;
 }
 
 Companion& Scenario::Launch() {
-  std::wstring program = PathOf(L"Tavrel.x64.exe");
-  std::wstring commandLine = L"\"" + program + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
+  std::wstring commandLine = L"\"" + companionPath_ + L"\"";
   PROCESS_INFORMATION started = {};
-  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                      nullptr, startDirectory_.c_str(), &startup, &started)) {
-    ADD_FAILURE() << "CreateProcessW failed with " << GetLastError();
+  if (companionPath_.size() >= MAX_PATH) {
+    CreateSuspendedFromLongPath(companionPath_, commandLine, startDirectory_, started);
+  } else {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(companionPath_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, startDirectory_.c_str(), &startup, &started)) {
+      ADD_FAILURE() << "CreateProcessW failed with " << GetLastError();
+    }
   }
   AssignProcessToJobObject(job_.Get(), started.hProcess);
   companions_.push_back(std::make_unique<Companion>(started));

@@ -70,6 +70,14 @@ bool PollUntil(const Deadline& deadline, Condition condition) {
   }
 }
 
+// How long a case watches for something that must not happen, such as a
+// second box after the first.
+inline constexpr DWORD kSettleMs = 1500;
+
+// The normal count, or the long one when TAVREL_LONG_RUN=1 is set for a
+// documented long run of the repeated cases.
+int Repetitions(int normal, int longRun);
+
 // Named objects as the driver holds them to stand in for other processes.
 UniqueHandle HoldMutex(const wchar_t* name);
 UniqueHandle HoldEvent(const wchar_t* name);
@@ -116,6 +124,8 @@ class Companion {
   HWND Window(const wchar_t* className) const;
   HWND WaitForWindow(const wchar_t* className, const Deadline& deadline) const;
   std::optional<MessageBoxView> WaitForMessageBox(const Deadline& deadline) const;
+  // Watches the process for the settle time: true when it showed no box.
+  bool ShowsNoBoxWithin(DWORD settleMs) const;
 
   struct Ending {
     std::optional<DWORD> exitCode;        // empty when it did not end in time
@@ -139,22 +149,37 @@ struct LogEntry {
   std::vector<std::wstring> fields;  // event, then details
 };
 
+// Where the companion lies in the scenario and what lies beside it.
+struct Layout {
+  const wchar_t* companionBuild = L"Tavrel.x64.exe";  // file built beside the driver
+  std::wstring folder;                                 // below the case folder; "" for none
+  std::wstring companionName = L"Tavrel.x64.exe";
+  std::wstring mainProgramName = L"Tavrel.exe";        // where the stub goes; "" for none
+};
+
 class Scenario {
  public:
   // A fresh folder bin/scenarios/<case>/ holding a build of the companion as
   // Tavrel.x64.exe and, as the main program Tavrel.exe, the stub that logs
   // how it was started.
   explicit Scenario(const wchar_t* companionBuild = L"Tavrel.x64.exe");
+  explicit Scenario(const Layout& layout);
   ~Scenario();
   Scenario(const Scenario&) = delete;
   Scenario& operator=(const Scenario&) = delete;
 
   std::wstring PathOf(const std::wstring& fileName) const { return directory_ + L"\\" + fileName; }
   const std::wstring& StartDirectory() const { return startDirectory_; }
+  // The companion's own name with ".dll" in place of its extension.
+  const std::wstring& HookLibraryPath() const { return hookLibraryPath_; }
 
   // Copies a file built beside the driver into the scenario under the hook
   // library's name.
   void PlaceHookLibrary(const std::wstring& fixtureFileName) const;
+
+  // Every process that ran in the scenario's job so far: the companions and
+  // whatever they started.
+  DWORD ProcessesStarted() const;
 
   Companion& Start();
   std::vector<Companion*> StartTogether(int count);
@@ -172,6 +197,8 @@ class Scenario {
   std::wstring directory_;
   std::wstring startDirectory_;
   std::wstring logPath_;
+  std::wstring companionPath_;
+  std::wstring hookLibraryPath_;
   UniqueHandle job_;  // ends whatever a case leaves behind, also if the driver dies
   std::vector<std::unique_ptr<Companion>> companions_;
 };
