@@ -12,17 +12,6 @@
 namespace e2e {
 namespace {
 
-// The last-error code the platform leaves when it loads this file as a library.
-DWORD ErrorOfLoading(const std::wstring& path) {
-  HMODULE library = LoadLibraryW(path.c_str());
-  DWORD error = GetLastError();
-  if (library) {
-    FreeLibrary(library);
-    ADD_FAILURE() << "the file loads as a library";
-  }
-  return error;
-}
-
 BOOL CALLBACK CollectVisibleDialog(HWND window, LPARAM context) {
   if (IsWindowVisible(window) && ClassNameOf(window) == L"#32770") {
     reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);

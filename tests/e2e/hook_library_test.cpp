@@ -33,17 +33,6 @@ void ExpectErrorBox(const MessageBoxView& box, const std::wstring& text) {
   EXPECT_EQ(box.icon, BoxIcon::Error);
 }
 
-// The last-error code the platform leaves when it loads this file as a library.
-DWORD ErrorOfLoading(const std::wstring& path) {
-  HMODULE library = LoadLibraryW(path.c_str());
-  DWORD error = GetLastError();
-  if (library) {
-    FreeLibrary(library);
-    ADD_FAILURE() << "the file loads as a library";
-  }
-  return error;
-}
-
 class HookLibrary : public ::testing::TestWithParam<HookLibraryCase> {};
 
 TEST_P(HookLibrary, ReportsFailuresOnceAndUnloadsAtTeardown) {

@@ -3,25 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "running_companion.h"
 #include "scenario.h"
 
 namespace e2e {
 namespace {
 
-class LoopTest : public ::testing::Test {
+class LoopTest : public RunningCompanion {
  protected:
-  void SetUp() override {
-    scenario_.PlaceHookLibrary(L"hook_ok.dll");
-    mainProgramMutex_ = HoldMutex(kMainProgramMutexName);
-    companion_ = &scenario_.Start();
-    ASSERT_TRUE(scenario_.WaitForHookEvent(companion_->ProcessId(), L"install", deadline_))
-        << "the hook was not installed";
-    mainWindow_ = companion_->WaitForWindow(L"TEscortForm", deadline_);
-    applicationWindow_ = companion_->Window(L"TApplication");
-    ASSERT_NE(mainWindow_, nullptr);
-    ASSERT_NE(applicationWindow_, nullptr);
-  }
-
   HWND WindowFor(bool toApplicationWindow) const {
     return toApplicationWindow ? applicationWindow_ : mainWindow_;
   }
@@ -55,13 +44,6 @@ class LoopTest : public ::testing::Test {
     SendMessageTimeoutW(applicationWindow_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, deadline_.RemainingMs(),
                         &ignored);
   }
-
-  Deadline deadline_;
-  Scenario scenario_;
-  UniqueHandle mainProgramMutex_;
-  Companion* companion_ = nullptr;
-  HWND mainWindow_ = nullptr;
-  HWND applicationWindow_ = nullptr;
 };
 
 enum class Ending { Close, SysCommandClose, QuitToThread, EndSession };

@@ -6,24 +6,14 @@
 
 #include <cstdlib>
 
+#include "running_companion.h"
 #include "scenario.h"
 
 namespace e2e {
 namespace {
 
-// Starts a companion beside a running main program and waits until its hook
-// is installed, that is until its main window is complete.
-class RunningCompanion : public ::testing::Test {
+class ClosableCompanion : public RunningCompanion {
  protected:
-  void SetUp() override {
-    scenario_.PlaceHookLibrary(L"hook_ok.dll");
-    mainProgramMutex_ = HoldMutex(kMainProgramMutexName);
-    companion_ = &scenario_.Start();
-    ASSERT_TRUE(scenario_.WaitForHookEvent(companion_->ProcessId(), L"install", deadline_))
-        << "the hook was not installed";
-    ASSERT_NE(companion_->WaitForWindow(L"TEscortForm", deadline_), nullptr);
-  }
-
   // Closes the companion the ordinary way and checks it ended cleanly.
   void CloseAndExpectCleanEnd() {
     PostMessageW(companion_->Window(L"TEscortForm"), WM_CLOSE, 0, 0);
@@ -33,10 +23,6 @@ class RunningCompanion : public ::testing::Test {
     EXPECT_TRUE(ending.boxes.empty());
   }
 
-  Deadline deadline_;
-  Scenario scenario_;
-  UniqueHandle mainProgramMutex_;
-  Companion* companion_ = nullptr;
 };
 
 struct HiddenWindowCase {
@@ -52,7 +38,7 @@ struct HiddenWindowCase {
 
 void PrintTo(const HiddenWindowCase& row, std::ostream* out) { *out << row.name; }
 
-class HiddenWindow : public RunningCompanion,
+class HiddenWindow : public ClosableCompanion,
                      public ::testing::WithParamInterface<HiddenWindowCase> {};
 
 TEST_P(HiddenWindow, HasItsClassCaptionAndStyles) {
@@ -107,7 +93,7 @@ UINT ExpectedSystemDpi() {
   return configured ? static_cast<UINT>(std::strtoul(configured, nullptr, 10)) : 96;
 }
 
-using DpiScaling = RunningCompanion;
+using DpiScaling = ClosableCompanion;
 
 TEST_F(DpiScaling, MainWindowClientSizeFollowsSystemDpi) {
   const UINT dpi = ExpectedSystemDpi();

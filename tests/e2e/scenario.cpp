@@ -321,6 +321,16 @@ std::wstring ErrorBoxTextFor(DWORD errorCode) {
   return text;
 }
 
+DWORD ErrorOfLoading(const std::wstring& path) {
+  HMODULE library = LoadLibraryW(path.c_str());
+  const DWORD error = GetLastError();
+  if (library) {
+    FreeLibrary(library);
+    ADD_FAILURE() << "the file loads as a library";
+  }
+  return error;
+}
+
 std::wstring ClassNameOf(HWND window) {
   wchar_t name[256] = {};
   int length = GetClassNameW(window, name, ARRAYSIZE(name));

@@ -89,6 +89,10 @@ bool MutexExists(const wchar_t* name);
 // system's text without trailing blanks, controls and dots, then one dot.
 std::wstring ErrorBoxTextFor(DWORD errorCode);
 
+// The last-error code the platform leaves when it loads this file as a
+// library; a file that does load fails the case.
+DWORD ErrorOfLoading(const std::wstring& path);
+
 std::wstring ClassNameOf(HWND window);
 std::wstring TextOf(HWND window);
 std::vector<HWND> TopLevelWindowsOf(DWORD processId, const wchar_t* className);
