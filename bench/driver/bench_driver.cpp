@@ -496,16 +496,25 @@ int wmain(int argc, wchar_t** argv) {
         (round * idleSamples) / options.starts != ((round + 1) * idleSamples) / options.starts;
     std::fprintf(stderr, "round %d/%d%s\n", round + 1, options.starts,
                  round < 0 ? " (warm-up)" : measureIdle ? " (with idle window)" : "");
+    // Which program goes first alternates from round to round: a start right
+    // after the other program's teardown is slower, and that must not fall
+    // on one program only.
+    const int first = round < 0 ? 0 : round % 2;
     {
       UniqueHandle mainProgramMutex(CreateMutexW(nullptr, FALSE, bench::kMainProgramMutexName));
-      for (int i = 0; i < 2; ++i)
+      for (int k = 0; k < 2; ++k) {
+        const int i = (first + k) % 2;
         MeasureRun(*programs[i], shared, measureIdle, options, round < 0 ? warmUp : *series[i]);
+      }
     }
-    for (int i = 0; i < 2; ++i) MeasureHandOver(*programs[i], shared, round < 0 ? warmUp : *series[i]);
+    for (int k = 0; k < 2; ++k) {
+      const int i = (first + k) % 2;
+      MeasureHandOver(*programs[i], shared, round < 0 ? warmUp : *series[i]);
+    }
   }
 
   std::printf("Tavrel.x64 benchmark: %d starts of each program per scenario, interleaved "
-              "(companion, baseline, ...); %d idle windows of %d s each\n",
+              "(the first of each pair alternating); %d idle windows of %d s each\n",
               options.starts, idleSamples, options.idleSeconds);
   PrintReport(companionSeries, baselineSeries, FileSize(here + L"\\Tavrel.x64.exe"),
               FileSize(here + L"\\baseline.x64.exe"), options);
