@@ -87,10 +87,8 @@ int NamedValueOf(const TStoredProperty& p) {
 
 TNotifyEvent TForm::FindMethod(const TStoredProperty& p) const {
   if (p.ValueKind != TStoredProperty::Kind::Identifier) BadProperty(p, L"needs a method name");
-  for (const TPublishedMethod* m = PublishedMethods(); m->Name; ++m) {
-    std::wstring name(m->Name, m->Name + std::char_traits<char>::length(m->Name));
-    if (name == p.Text) return m->Code;
-  }
+  for (const TPublishedMethod* m = PublishedMethods(); m->Name; ++m)
+    if (AnsiToWide(m->Name) == p.Text) return m->Code;
   BadProperty(p, L"names " + p.Text + L", which " + ClassName() + L" does not publish");
 }
 

@@ -13,11 +13,7 @@
 
 namespace {
 
-[[noreturn]] void RaiseRuntimeError(const char* what) {
-  std::wstring message;
-  for (; *what; ++what) message += static_cast<wchar_t>(static_cast<unsigned char>(*what));
-  Raise(Exception(message));
-}
+[[noreturn]] void RaiseRuntimeError(const char* what) { Raise(Exception(AnsiToWide(what))); }
 
 [[noreturn]] void RaiseOutOfMemory() {
   Raise(Exception(SystemErrorText(ERROR_NOT_ENOUGH_MEMORY)));

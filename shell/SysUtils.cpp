@@ -20,17 +20,13 @@ bool Exception::InheritsFrom(const char* className) const {
   return false;
 }
 
-namespace {
-
-std::wstring FromAnsi(const char* text) {
+std::wstring AnsiToWide(const char* text) {
   const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
   if (length <= 1) return {};
   std::wstring result(length - 1, L'\0');
   MultiByteToWideChar(CP_ACP, 0, text, -1, result.data(), length);
   return result;
 }
-
-}  // namespace
 
 std::shared_ptr<Exception> CurrentException() {
   try {
@@ -54,7 +50,7 @@ std::shared_ptr<Exception> CurrentException() {
     }
   } catch (const std::exception& e) {
     // A hook library written in C++ may let its own exceptions out.
-    return std::make_shared<Exception>(FromAnsi(e.what()));
+    return std::make_shared<Exception>(AnsiToWide(e.what()));
   } catch (...) {
     return std::make_shared<Exception>(std::wstring());
   }

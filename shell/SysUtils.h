@@ -77,6 +77,9 @@ template <class E>
 // Call only inside a catch block.
 std::shared_ptr<Exception> CurrentException();
 
+// An 8-bit text in the system's ANSI code page, as UTF-16.
+std::wstring AnsiToWide(const char* text);
+
 // The operating system's text for an error code, trailing blanks, control
 // characters and dots removed; empty when the system has none.
 std::wstring SystemErrorText(DWORD errorCode);

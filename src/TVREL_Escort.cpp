@@ -34,10 +34,6 @@ struct NoCriticalErrorDialogs {
   ~NoCriticalErrorDialogs() { SetErrorMode(previous); }
 };
 
-}  // namespace
-
-namespace {
-
 const TPublishedMethod EscortFormMethods[] = {
     {"FormCreate",
      [](TForm& self, TObject* sender) { static_cast<TEscortForm&>(self).FormCreate(sender); }},

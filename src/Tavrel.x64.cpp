@@ -96,9 +96,8 @@ void ShowLastResortReport(const char* className, void* address, const std::wstri
   std::wstring moduleName;
   std::uint64_t offset = 0;
   LocateAddress(address, moduleName, offset);
-  const std::wstring text = FormatLastResortReport(
-      std::wstring(className, className + std::char_traits<char>::length(className)), moduleName,
-      offset, message);
+  const std::wstring text =
+      FormatLastResortReport(AnsiToWide(className), moduleName, offset, message);
   MessageBoxW(nullptr, text.c_str(), L"アプリケーションエラー", MB_TASKMODAL | MB_ICONSTOP | MB_OK);
   ExitCode = 1;
 }

@@ -3,36 +3,22 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
+#include "shell/SysUtils.h"
+#include "src/TVREL_Paths.h"
 
-std::wstring OwnPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
+namespace {
 
 constexpr DWORD kPollIntervalMs = 10;
 
 }  // namespace
 
+// The same rule the companion uses to find its siblings.
 std::wstring SiblingPath(const wchar_t* extension) {
-  std::wstring path = OwnPath();
-  const size_t dot = path.find_last_of(L'.');
-  const size_t separator = path.find_last_of(L"\\/:");
-  if (dot != std::wstring::npos && (separator == std::wstring::npos || dot > separator)) {
-    path.erase(dot);
-  }
-  return path + extension;
+  return ChangeExtension(ModuleFileName(nullptr), extension);
 }
 
 std::wstring PathInOwnFolder(const wchar_t* fileName) {
-  std::wstring path = OwnPath();
+  std::wstring path = ModuleFileName(nullptr);
   path.erase(path.find_last_of(L'\\') + 1);
   return path + fileName;
 }

@@ -129,12 +129,9 @@ TEST_P(QuietHandOver, EndsWithoutBoxAndStartsOnlyTheMainProgram) {
     ASSERT_TRUE(scenario.WaitForMainProgramStarts(1, deadline)) << "the main program was not opened";
     auto starts = scenario.MainProgramStarts();
     ASSERT_EQ(starts.size(), 1u);
-    int argumentCount = 0;
-    LPWSTR* arguments = CommandLineToArgvW(starts[0].fields[1].c_str(), &argumentCount);
-    ASSERT_NE(arguments, nullptr);
-    std::wstring program = arguments[0];
-    LocalFree(arguments);
-    EXPECT_EQ(program, scenario.PathOf(row.layout.mainProgramName));
+    const auto arguments = CommandLineArguments(starts[0].fields[1]);
+    ASSERT_FALSE(arguments.empty());
+    EXPECT_EQ(arguments[0], scenario.PathOf(row.layout.mainProgramName));
   }
   // Nothing but the main program was started: no second companion, no
   // helper of the platform reporting a failure.

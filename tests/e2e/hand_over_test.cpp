@@ -40,13 +40,8 @@ TEST_P(HandOver, OpensMainProgramWithoutArgumentsAndEnds) {
   ASSERT_EQ(starts.size(), 1u);
   ASSERT_EQ(starts[0].fields.size(), 3u);
   const std::wstring& commandLine = starts[0].fields[1];
-  int argumentCount = 0;
-  LPWSTR* arguments = CommandLineToArgvW(commandLine.c_str(), &argumentCount);
-  ASSERT_NE(arguments, nullptr);
-  std::wstring program = arguments[0];
-  LocalFree(arguments);
-  EXPECT_EQ(argumentCount, 1) << "command line: " << ::testing::PrintToString(commandLine);
-  EXPECT_EQ(program, scenario.PathOf(L"Tavrel.exe"));
+  EXPECT_EQ(CommandLineArguments(commandLine), std::vector<std::wstring>{scenario.PathOf(L"Tavrel.exe")})
+      << "command line: " << ::testing::PrintToString(commandLine);
   // No working directory is passed: the main program works where the companion was started.
   EXPECT_EQ(starts[0].fields[2], scenario.StartDirectory());
 

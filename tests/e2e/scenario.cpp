@@ -1,6 +1,7 @@
 #include "scenario.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 #include <sddl.h>
 #include <winternl.h>
 
@@ -321,6 +322,23 @@ std::wstring ErrorBoxTextFor(DWORD errorCode) {
   return text;
 }
 
+void ExpectStartupErrorBox(const MessageBoxView& box, const wchar_t* text) {
+  EXPECT_EQ(box.caption, kApplicationTitle);
+  EXPECT_EQ(box.text, text);
+  EXPECT_EQ(box.buttons, std::vector<std::wstring>{L"OK"});
+  EXPECT_EQ(box.icon, BoxIcon::Error);
+}
+
+std::vector<std::wstring> CommandLineArguments(const std::wstring& commandLine) {
+  int count = 0;
+  LPWSTR* arguments = CommandLineToArgvW(commandLine.c_str(), &count);
+  std::vector<std::wstring> result;
+  if (!arguments) return result;
+  result.assign(arguments, arguments + count);
+  LocalFree(arguments);
+  return result;
+}
+
 DWORD ErrorOfLoading(const std::wstring& path) {
   HMODULE library = LoadLibraryW(path.c_str());
   const DWORD error = GetLastError();
@@ -381,7 +399,7 @@ bool Dismiss(const MessageBoxView& box, const Deadline& deadline) {
 std::optional<DWORD> Companion::ExitCode() const {
   if (IsRunning()) return std::nullopt;
   DWORD code = 0;
-  GetExitCodeProcess(process_.Get(), &code);
+  GetExitCodeProcess(process_.get(), &code);
   return code;
 }
 
@@ -424,8 +442,8 @@ Companion::Ending Companion::WaitForEnd(const Deadline& deadline) const {
 
 void Companion::Terminate() const {
   if (!IsRunning()) return;
-  TerminateProcess(process_.Get(), 0xDEAD);
-  WaitForSingleObject(process_.Get(), kCaseBudgetMs);
+  TerminateProcess(process_.get(), 0xDEAD);
+  WaitForSingleObject(process_.get(), kCaseBudgetMs);
 }
 
 Scenario::Scenario(const wchar_t* companionBuild)
@@ -455,10 +473,10 @@ Scenario::Scenario(const Layout& layout) {
   // Wine starts its desktop process for the first process that needs it:
   // let that be the driver, so it is neither in the job nor counted there.
   GetDesktopWindow();
-  job_.Reset(CreateJobObjectW(nullptr, nullptr));
+  job_.reset(CreateJobObjectW(nullptr, nullptr));
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-  SetInformationJobObject(job_.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
 }
 
 Scenario::~Scenario() {
@@ -477,7 +495,7 @@ void Scenario::PlaceHookLibrary(const std::wstring& fixtureFileName) const {
 
 DWORD Scenario::ProcessesStarted() const {
   JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-  EXPECT_TRUE(QueryInformationJobObject(job_.Get(), JobObjectBasicAccountingInformation, &accounting,
+  EXPECT_TRUE(QueryInformationJobObject(job_.get(), JobObjectBasicAccountingInformation, &accounting,
                                         sizeof accounting, nullptr));
   return accounting.TotalProcesses;
 }
@@ -495,7 +513,7 @@ Companion& Scenario::Launch() {
       ADD_FAILURE() << "CreateProcessW failed with " << GetLastError();
     }
   }
-  AssignProcessToJobObject(job_.Get(), started.hProcess);
+  AssignProcessToJobObject(job_.get(), started.hProcess);
   companions_.push_back(std::make_unique<Companion>(started));
   return *companions_.back();
 }

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "shell/Owners.h"
+
 namespace e2e {
 
 inline constexpr wchar_t kMainProgramMutexName[] = L"{F8954142-4587-421E-9519-CE85C98EE0F6}";
@@ -22,29 +24,7 @@ inline constexpr wchar_t kApplicationTitle[] = L"Tavrel.x64";
 // Every wait of a case draws on this budget, so a case is bounded in time.
 inline constexpr DWORD kCaseBudgetMs = 15000;
 
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    Reset(std::exchange(other.handle_, nullptr));
-    return *this;
-  }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { Reset(); }
-
-  HANDLE Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-  void Reset(HANDLE handle = nullptr) {
-    if (handle_) CloseHandle(handle_);
-    handle_ = handle;
-  }
-
- private:
-  HANDLE handle_ = nullptr;
-};
+using UniqueHandle = UniqueKernelHandle;
 
 class Deadline {
  public:
@@ -111,6 +91,13 @@ void PrintTo(BoxIcon icon, std::ostream* out);
 
 // A visible box of the process, read while it shows.
 std::optional<MessageBoxView> FindMessageBox(DWORD processId, const Deadline& deadline);
+// A box of the start-up sequence: caption "Tavrel.x64", the text, the error
+// icon and one OK button.
+void ExpectStartupErrorBox(const MessageBoxView& box, const wchar_t* text);
+
+// The arguments of a command line as the platform splits it, program first.
+std::vector<std::wstring> CommandLineArguments(const std::wstring& commandLine);
+
 // Presses OK and waits for the box to go.
 bool Dismiss(const MessageBoxView& box, const Deadline& deadline);
 
@@ -122,8 +109,8 @@ class Companion {
 
   DWORD ProcessId() const { return processId_; }
   DWORD ThreadId() const { return threadId_; }
-  bool IsRunning() const { return WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT; }
-  void Resume() const { ResumeThread(thread_.Get()); }
+  bool IsRunning() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+  void Resume() const { ResumeThread(thread_.get()); }
   std::optional<DWORD> ExitCode() const;
   HWND Window(const wchar_t* className) const;
   HWND WaitForWindow(const wchar_t* className, const Deadline& deadline) const;

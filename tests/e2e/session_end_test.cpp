@@ -26,14 +26,14 @@ class SessionEnd {
       ADD_FAILURE() << "cannot start wineboot: " << GetLastError();
       return;
     }
-    process_.Reset(started.hProcess);
+    process_.reset(started.hProcess);
     CloseHandle(started.hThread);
     processId_ = started.dwProcessId;
   }
   SessionEnd(const SessionEnd&) = delete;
   SessionEnd& operator=(const SessionEnd&) = delete;
   ~SessionEnd() {
-    if (process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT) TerminateProcess(process_.Get(), 1);
+    if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) TerminateProcess(process_.get(), 1);
   }
 
   // Waits for the tool to finish; true when it did in time. Any prompt it
@@ -43,13 +43,13 @@ class SessionEnd {
       for (HWND prompt : TopLevelWindowsOf(processId_, L"#32770")) {
         if (IsWindowVisible(prompt) && seen_.insert(prompt).second) prompts_.push_back(TextOf(prompt));
       }
-      return WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0;
+      return WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
     });
   }
 
   DWORD ExitCode() const {
     DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process_.Get(), &code);
+    GetExitCodeProcess(process_.get(), &code);
     return code;
   }
   const std::vector<std::wstring>& Prompts() const { return prompts_; }

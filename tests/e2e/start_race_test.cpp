@@ -56,10 +56,7 @@ TEST(StartRace, EachRoundExactlyOneOfSixteenRunsAndLeavesNoPresenceBehind) {
     ASSERT_EQ(running.size(), 1u) << "companions running side by side";
     Companion* survivor = running.front();
 
-    for (const MessageBoxView& box : boxes) {
-      EXPECT_EQ(box.caption, kApplicationTitle);
-      EXPECT_EQ(box.text, L"Mutex already exists");
-    }
+    for (const MessageBoxView& box : boxes) ExpectStartupErrorBox(box, L"Mutex already exists");
     for (Companion* companion : companions) {
       if (companion == survivor) continue;
       EXPECT_EQ(companion->ExitCode(), std::optional<DWORD>(0));
